@@ -52,3 +52,23 @@ function(vardo_add_test name)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                        PROPERTIES LABELS "${labels}" TIMEOUT 600)
 endfunction()
+
+# vardo_add_fuzzer(name SOURCES ... DEPS ... [CORPUS dir])
+# With VARDO_FUZZ: a libFuzzer executable. Otherwise: the same target file
+# linked with a small driver that replays every file of the corpus folder (and
+# any files given on its command line), registered as a CTest test.
+function(vardo_add_fuzzer name)
+  cmake_parse_arguments(A "" "CORPUS" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${A_SOURCES})
+  target_link_libraries(${name} PRIVATE ${A_DEPS} vardo_warnings)
+  if(VARDO_FUZZ)
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+  else()
+    target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/fuzz/replay_main.cpp)
+    if(VARDO_TESTS AND A_CORPUS)
+      add_test(NAME fuzz_replay.${name} COMMAND ${name} ${A_CORPUS})
+      set_tests_properties(fuzz_replay.${name} PROPERTIES LABELS fuzz TIMEOUT 600)
+    endif()
+  endif()
+endfunction()
