@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "platform/errors.h"
+
 namespace platform {
 
 class Desktop {
