@@ -39,7 +39,7 @@ TEST(FindOption, ReadsTheValueOfTheFirstExactMatch) {
       {"stray words are skipped one at a time", "Dravik stray -file a", "-file", 260, "a", 1},
       {"tab does not separate", "Dravik -file\tpath", "-file", 260, "", 0},
       {"double quotes keep spaces", "Dravik -file \"C:\\My Docs\\a b.pmf\"", "-file", 260,
-       "C:\\My Docs\\a b.pmf", 17},
+       "C:\\My Docs\\a b.pmf", 18},
       {"unclosed quote takes the rest", "Dravik -file \"a b -server s", "-file", 260,
        "a b -server s", 13},
       {"long value is cut, length is not", "Dravik -file " + longPath, "-file", 260,

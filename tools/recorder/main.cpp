@@ -72,7 +72,8 @@ bool parse(int argc, char** argv, platform::Environment& environment, Settings& 
 
 platform::ErrorCode appendLine(platform::Files& files, const Settings& settings) {
   platform::FileOpenOptions options;
-  options.access = platform::kAccessWrite;
+  // Read access too: the sharing locks of the POSIX backend need it.
+  options.access = platform::kAccessReadWrite;
   options.share = platform::kShareRead | platform::kShareWrite;
   options.disposition = platform::FileDisposition::OpenAlways;
   std::unique_ptr<platform::File> file;
@@ -101,8 +102,9 @@ int main(int argc, char** argv) {
         stderr);
     return 2;
   }
-  if (appendLine(system.files, settings) != platform::ERROR_SUCCESS) {
-    std::fprintf(stderr, "recorder: cannot append to %s\n", settings.logPath.c_str());
+  if (const platform::ErrorCode error = appendLine(system.files, settings)) {
+    std::fprintf(stderr, "recorder: cannot append to %s (error %u)\n", settings.logPath.c_str(),
+                 static_cast<unsigned>(error));
     return 1;
   }
   if (settings.whileExistsPath.empty()) {
