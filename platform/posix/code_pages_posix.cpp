@@ -142,6 +142,12 @@ ErrorCode PosixCodePages::toUtf16(std::uint32_t codePage, std::string_view text,
       ::iconv(converter.get(), nullptr, nullptr, nullptr, nullptr);
     }
   }
+  // Some pages hold back a character in case a combining mark follows.
+  char tail[16];
+  char* tailPtr = tail;
+  std::size_t room = sizeof tail;
+  ::iconv(converter.get(), nullptr, nullptr, &tailPtr, &room);
+  bytes.append(tail, static_cast<std::size_t>(tailPtr - tail));
   out->clear();
   for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
     out->push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |

@@ -116,13 +116,14 @@ ErrorCode syncFolder(const std::string& folder) {
 
 class PosixFile final : public File {
  public:
-  explicit PosixFile(int fd) : fd_(fd) {}
+  PosixFile(int fd, std::uint32_t access) : fd_(fd), access_(access) {}
   ~PosixFile() override { ::close(fd_); }
   PosixFile(const PosixFile&) = delete;
   PosixFile& operator=(const PosixFile&) = delete;
 
   ErrorCode read(void* buffer, std::uint32_t size, std::uint32_t* got) override {
     if (got != nullptr) *got = 0;
+    if ((access_ & kAccessRead) == 0) return ERROR_ACCESS_DENIED;
     std::uint32_t total = 0;
     // Files give short reads only at the end; pipes and the like may give
     // them anywhere, so keep reading until the request is met or at the end.
@@ -140,6 +141,7 @@ class PosixFile final : public File {
   }
 
   ErrorCode write(const void* data, std::uint32_t size) override {
+    if ((access_ & kAccessWrite) == 0) return ERROR_ACCESS_DENIED;
     std::uint32_t done = 0;
     while (done < size) {
       const ssize_t n = ::write(fd_, static_cast<const char*>(data) + done, size - done);
@@ -157,8 +159,15 @@ class PosixFile final : public File {
                        : origin == SeekOrigin::Current ? SEEK_CUR
                                                        : SEEK_END;
     if (offset < 0) {
-      // Windows refuses a position before the start with its own code.
-      const off_t base = whence == SEEK_SET ? 0 : ::lseek(fd_, 0, whence);
+      // Windows refuses a position before the start with its own code, and
+      // leaves the position where it was.
+      off_t base = 0;
+      if (whence == SEEK_CUR) {
+        base = ::lseek(fd_, 0, SEEK_CUR);
+      } else if (whence == SEEK_END) {
+        struct stat info;
+        base = ::fstat(fd_, &info) == 0 ? info.st_size : -1;
+      }
       if (base < 0) return win32FromErrno(errno);
       if (base + offset < 0) return ERROR_NEGATIVE_SEEK;
     }
@@ -179,6 +188,7 @@ class PosixFile final : public File {
 
  private:
   int fd_;
+  std::uint32_t access_;
 };
 
 }  // namespace
@@ -192,7 +202,9 @@ ErrorCode PosixFiles::open(std::string_view pathView, const FileOpenOptions& opt
   if (options.disposition == FileDisposition::TruncateExisting && !writing) {
     return ERROR_INVALID_PARAMETER;
   }
-  int flags = O_CLOEXEC | (reading && writing ? O_RDWR : writing ? O_WRONLY : O_RDONLY);
+  // A writer opens for reading too, because the sharing locks need a
+  // readable descriptor; the handle itself still refuses reads.
+  int flags = O_CLOEXEC | (writing ? O_RDWR : O_RDONLY);
   switch (options.disposition) {
     case FileDisposition::CreateNew:
       flags |= O_CREAT | O_EXCL;
@@ -209,6 +221,12 @@ ErrorCode PosixFiles::open(std::string_view pathView, const FileOpenOptions& opt
   do {
     fd = ::open(path.c_str(), flags, 0666);
   } while (fd < 0 && errno == EINTR);
+  bool lockable = true;
+  if (fd < 0 && errno == EACCES && writing && !reading) {
+    // A file we may write but not read: it opens, without sharing rules.
+    fd = ::open(path.c_str(), (flags & ~O_RDWR) | O_WRONLY, 0666);
+    lockable = false;
+  }
   if (fd < 0) return errorFor(errno, path);
 
   struct stat info;
@@ -218,7 +236,7 @@ ErrorCode PosixFiles::open(std::string_view pathView, const FileOpenOptions& opt
   }
   // The sharing check comes before truncation, so a refused open leaves the
   // other handle's data alone.
-  if (!lockSharing(fd, options.access, options.share)) {
+  if (lockable && !lockSharing(fd, options.access, options.share)) {
     const int error = errno;
     ::close(fd);
     return (error == EAGAIN || error == EACCES) ? ERROR_SHARING_VIOLATION : win32FromErrno(error);
@@ -231,7 +249,7 @@ ErrorCode PosixFiles::open(std::string_view pathView, const FileOpenOptions& opt
     return win32FromErrno(error);
   }
   if (options.sequentialScan) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-  out = std::make_unique<PosixFile>(fd);
+  out = std::make_unique<PosixFile>(fd, options.access);
   return ERROR_SUCCESS;
 }
 

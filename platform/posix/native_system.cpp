@@ -24,16 +24,19 @@ struct NativePorts {
   posix::PosixSystemMessages systemMessages;
   posix::PosixClock clock;
   posix::PosixEnvironment environment;
+  std::unique_ptr<Internet> internet = createNativeInternet(desktop, environment);
 };
 
 }  // namespace
 
 System& nativeSystem() {
   static NativePorts ports;
-  static System native{ports.registry,    ports.desktop,    ports.processes,      ports.libraries,
-                       ports.files,       ports.codePages,  ports.systemMessages, ports.clock,
-                       ports.environment, ports.debugOutput};
+  static System native{ports.registry,    ports.desktop,     ports.processes,      ports.libraries,
+                       ports.files,       ports.codePages,   ports.systemMessages, ports.clock,
+                       ports.environment, ports.debugOutput, *ports.internet};
   return native;
 }
+
+Internet& nativeInternet() { return nativeSystem().internet; }
 
 }  // namespace platform

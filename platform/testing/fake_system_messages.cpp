@@ -14,6 +14,8 @@ FakeSystemMessages::FakeSystemMessages() {
 
 std::optional<std::string> FakeSystemMessages::message(ErrorCode code) {
   if (const auto it = texts.find(code); it != texts.end()) return it->second;
+  // An HRESULT that only wraps a Win32 code reads as that code.
+  if ((code & 0xFFFF0000u) == 0x80070000u) return message(code & 0xFFFFu);
   return std::nullopt;
 }
 

@@ -16,6 +16,7 @@
 #include "platform/testing/recorded_processes.h"
 #include "platform/testing/recording_debug_output.h"
 #include "platform/testing/scripted_desktop.h"
+#include "platform/testing/scripted_internet.h"
 
 namespace platform::testing {
 
@@ -30,6 +31,7 @@ struct FakeSystem {
   FakeSystemMessages systemMessages;
   FakeEnvironment environment;
   RecordingDebugOutput debugOutput;
+  ScriptedInternet internet;
 
   FakeSystem() = default;
   FakeSystem(const FakeSystem&) = delete;
@@ -39,8 +41,8 @@ struct FakeSystem {
   operator platform::System&() { return system_; }
 
  private:
-  platform::System system_{registry,  desktop,        processes, libraries,   files,
-                           codePages, systemMessages, clock,     environment, debugOutput};
+  platform::System system_{registry,       desktop, processes,   libraries,   files,   codePages,
+                           systemMessages, clock,   environment, debugOutput, internet};
 };
 
 }  // namespace platform::testing
