@@ -170,8 +170,12 @@ void ExpatParser::parse(const SAX::InputSource& source) {
     options.access = platform::kAccessRead;
     options.share = platform::kShareRead;
     options.disposition = platform::FileDisposition::OpenExisting;
+    // A file that cannot be read is reported like input that is not
+    // well-formed, never taken for an empty document.
     if (platform::system().files.open(source.systemId, options, file) != platform::ERROR_SUCCESS ||
         !file) {
+      errorHandler_->fatalError(SAX::SAXParseException("The document could not be opened",
+                                                       source.publicId, source.systemId, 0, 0));
       return;
     }
   }

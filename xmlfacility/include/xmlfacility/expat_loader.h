@@ -30,7 +30,7 @@ class ExpatParser : public SAX::Parser {
 
   // Reports a document that is not well-formed to the error handler's
   // fatalError. Without a stream, reads the file named by systemId; a file
-  // that cannot be opened yields no events at all.
+  // that cannot be opened goes to fatalError before any other event.
   void parse(const SAX::InputSource& source) override;
 
  private:

@@ -59,8 +59,7 @@ class XmlElement {
   bool clearOnEnd() const { return clearOnEnd_; }
   void setDeleteOnEnd(bool value) { deleteOnEnd_ = value; }
   void setClearOnEnd(bool value) { clearOnEnd_ = value; }
-
- protected:
+  // For createChild implementations: the element the new child belongs to.
   void setParent(XmlElement* parent) { parent_ = parent; }
 
  private:
