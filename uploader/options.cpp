@@ -62,9 +62,12 @@ std::size_t FindOption(std::string_view line, std::string_view name, std::string
   }
 }
 
-std::string LookUpOption(platform::Environment& environment, const OptionSpec& option) {
+std::string LookUpOption(platform::Environment& environment, const OptionSpec& option,
+                         bool* wasCut) {
   std::string value;
-  FindOption(environment.commandLine(), option.name, &value, option.capacity);
+  const std::size_t length =
+      FindOption(environment.commandLine(), option.name, &value, option.capacity);
+  if (wasCut != nullptr) *wasCut = length > value.size();
   return value;
 }
 

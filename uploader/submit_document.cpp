@@ -9,11 +9,15 @@
 namespace uploader {
 
 bool CUploadSession::SubmitDocument(const std::string& documentPath) {
-  const std::string libraryPath = LookUpOption(system_.environment, kSubmitDocOption);
+  bool pathCut = false;
+  const std::string libraryPath = LookUpOption(system_.environment, kSubmitDocOption, &pathCut);
   if (libraryPath.empty()) return true;
 
+  // A library path cut to its buffer names another library; that one is never
+  // loaded and run.
   std::unique_ptr<platform::Library> library;
-  if (const platform::ErrorCode error = system_.libraries.load(libraryPath, library);
+  if (const platform::ErrorCode error = pathCut ? platform::ERROR_FILENAME_EXCED_RANGE
+                                                : system_.libraries.load(libraryPath, library);
       error != platform::ERROR_SUCCESS) {
     ShowSystemError(system_, error, libraryPath);
     ErrorFacts facts;

@@ -148,6 +148,19 @@ TEST(SubmitDocument, EveryOutcomeWithItsBoxesPageAndCalls) {
   }
 }
 
+TEST(SubmitDocument, AnOverLongLibraryPathIsNotCutIntoAnotherLibrary) {
+  FakeSystem fake;
+  fake.systemMessages.texts.clear();
+  const std::string library = "/p/" + std::string(300, 'l') + ".so";
+  fake.libraries.add(library.substr(0, 259), {});
+  fake.environment.commandLineText = "Dravik -file a -submitdoc " + library;
+  CUploadSession session(fake);
+  EXPECT_FALSE(session.SubmitDocument("a"));
+  EXPECT_TRUE(fake.libraries.loads.empty());
+  ASSERT_FALSE(fake.desktop.boxes.empty());
+  EXPECT_EQ(fake.desktop.boxes[0].text, "206\n" + library.substr(0, 259));
+}
+
 TEST(SubmitDocument, WithoutAPluginNothingIsLoaded) {
   FakeSystem fake;
   fake.environment.commandLineText = "Dravik -file a -submitdoc \"\"";

@@ -31,11 +31,25 @@ CUploadSession::CUploadSession(platform::System& system)
 }
 
 void CUploadSession::Run() {
-  const std::string documentPath = LookUpOption(system_.environment, kFileOption);
+  bool pathCut = false;
+  const std::string documentPath = LookUpOption(system_.environment, kFileOption, &pathCut);
   if (documentPath.empty()) {
     ShowSystemError(system_, platform::ERROR_BAD_ARGUMENTS, system_.environment.commandLine());
     ShowMessage(system_, 1, "Dravik(1): file option missing", "-file", platform::MB_ICONWARNING);
     OpenErrorPage(ErrorPage::MissingFileOption, {});
+    return;
+  }
+  if (pathCut) {
+    // A path cut to its buffer names another file, which the plug-in would
+    // rewrite and the upload delete: it fails the way the system fails to
+    // open a path that long.
+    const platform::ErrorCode error = platform::ERROR_FILENAME_EXCED_RANGE;
+    ShowSystemError(system_, error, documentPath);
+    ShowMessage(system_, 1, "CreateFile failed", documentPath, platform::MB_ICONWARNING);
+    ErrorFacts facts;
+    facts.filePath = documentPath;
+    facts.systemError = FormatSystemError(system_, error);
+    OpenErrorPage(ErrorPage::CannotOpenFile, facts);
     return;
   }
   if (!SubmitDocument(documentPath)) {

@@ -77,6 +77,28 @@ TEST(Run, APluginRefusalEndsTheRunWithoutTouchingTheDocument) {
   EXPECT_EQ(fake.processes.commandLines.size(), 1u);
 }
 
+TEST(Run, AnOverLongPathIsNeverCutIntoAnotherFile) {
+  FakeSystem fake;
+  fake.systemMessages.texts = {{206, "The file name or path is too long."}};
+  ASSERT_EQ(fake.registry.loadRegText(kBrowserAssociation), 0u);
+  const std::string path = "/t/" + std::string(297, 'd');
+  fake.environment.commandLineText = "Dravik -file " + path + " -submitdoc /p/plug.so -debug 1";
+  fake.libraries.add("/p/plug.so", {});
+  CUploadSession session(fake);
+  session.Run();
+
+  const std::string cut = path.substr(0, 259);
+  EXPECT_TRUE(fake.libraries.loads.empty());
+  ASSERT_EQ(fake.desktop.boxes.size(), 2u);
+  EXPECT_EQ(fake.desktop.boxes[0].text, "206: The file name or path is too long.\r\n\n" + cut);
+  EXPECT_EQ(fake.desktop.boxes[1].caption, "CreateFile failed");
+  ASSERT_EQ(fake.processes.commandLines.size(), 1u);
+  EXPECT_EQ(
+      fake.processes.commandLines[0],
+      "browser \"/tolvane/webaccess/uploaderror.aspx?Failure=Cannot%20open%20file&FilePath=" + cut +
+          "&SystemError=206:%20The%20file%20name%20or%20path%20is%20too%20long.%0d%0a\"");
+}
+
 TEST(RunProgram, NoArgumentTextShowsOnlyTheUsageBox) {
   FakeSystem fake;
   fake.environment.commandLineText = "Dravik";

@@ -60,8 +60,10 @@ std::size_t ReadToken(std::string_view line, std::size_t& cursor, std::string* b
 std::size_t FindOption(std::string_view line, std::string_view name, std::string* buffer,
                        std::size_t capacity);
 
-// The value of `option` on the process's command line.
-std::string LookUpOption(platform::Environment& environment, const OptionSpec& option);
+// The value of `option` on the process's command line. `wasCut`, when given,
+// tells whether the value was longer than the option's capacity allows.
+std::string LookUpOption(platform::Environment& environment, const OptionSpec& option,
+                         bool* wasCut = nullptr);
 
 // Lenient decimal reading: every digit counts, everything else is skipped, so
 // "1m30" reads 130. 32-bit arithmetic, wrapping beyond it.
