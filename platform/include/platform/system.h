@@ -9,12 +9,16 @@
 #include "platform/desktop.h"
 #include "platform/environment.h"
 #include "platform/files.h"
+#include "platform/internet.h"
 #include "platform/libraries.h"
 #include "platform/processes.h"
 #include "platform/registry.h"
 #include "platform/system_messages.h"
 
 namespace platform {
+
+// The operating system's own Internet port (the member of nativeSystem()).
+Internet& nativeInternet();
 
 struct System {
   Registry& registry;
@@ -27,6 +31,9 @@ struct System {
   Clock& clock;
   Environment& environment;
   DebugOutput& debugOutput;
+  // Last and defaulted, so that a System put together from a few fakes for a
+  // test that sends nothing over HTTP need not name it.
+  Internet& internet = nativeInternet();
 };
 
 // The operating system's own ports, created on first use.
