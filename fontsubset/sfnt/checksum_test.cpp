@@ -30,6 +30,8 @@ TEST(Checksum, EqualsTheWordSumWithZeroPaddingForEveryTailLength) {
     std::vector<std::uint8_t> part(data.begin(), data.end() - static_cast<std::ptrdiff_t>(cut));
     EXPECT_EQ(checksum(part), wordSum(part)) << "cut " << cut;
   }
+  const std::vector<std::uint8_t> allOnes(9000, 0xFF);  // the largest byte in every counter
+  EXPECT_EQ(checksum(allOnes), wordSum(allOnes));
   EXPECT_EQ(checksum(Bytes{}), 0u);
   const std::vector<std::uint8_t> oneByte = {0xAB};
   EXPECT_EQ(checksum(oneByte), 0xAB000000u);

@@ -1,6 +1,7 @@
 #include "font.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "subset/limits.h"
 
@@ -110,28 +111,62 @@ std::optional<WindowsCmap> readWindowsCmap(sfnt::Bytes cmap, Refusal& refusal) {
   return std::nullopt;
 }
 
-std::optional<Loca> Loca::parse(sfnt::Bytes loca, bool longFormat, std::size_t glyfLength) {
+std::optional<Loca> Loca::parse(sfnt::Bytes loca, bool longFormat, std::size_t glyfLength,
+                                bool scan) {
   Loca offsets;
   offsets.longFormat_ = longFormat;
   const std::size_t entries = loca.size() / (longFormat ? 4 : 2);
   if (entries < 2) return std::nullopt;
+  offsets.glyphCount_ = static_cast<std::uint32_t>(entries - 1);
+  if (!scan) {
+    if (longFormat) {
+      offsets.long_ = *sfnt::U32Array::at(loca, 0, entries);
+    } else {
+      offsets.short_ = *sfnt::U16Array::at(loca, 0, entries);
+    }
+    return offsets;
+  }
+  // One pass per format without an early exit, so that the loop stays simple
+  // enough to run at memory speed.
+  bool falls = false;
+  std::uint32_t last = 0;
   if (longFormat) {
     offsets.long_ = *sfnt::U32Array::at(loca, 0, entries);
+    std::uint32_t previous = offsets.long_[0];
+    for (std::size_t i = 1; i < entries; ++i) {
+      const std::uint32_t value = offsets.long_[i];
+      falls |= value < previous;
+      previous = value;
+    }
+    last = previous;
   } else {
     offsets.short_ = *sfnt::U16Array::at(loca, 0, entries);
+    std::uint16_t previous = offsets.short_[0];
+    for (std::size_t i = 1; i < entries; ++i) {
+      const std::uint16_t value = offsets.short_[i];
+      falls |= value < previous;
+      previous = value;
+    }
+    last = 2u * previous;
   }
-  offsets.glyphCount_ = static_cast<std::uint32_t>(entries - 1);
-  std::uint32_t previous = offsets.offset(0);
-  for (std::size_t i = 1; i < entries; ++i) {
-    const std::uint32_t next = offsets.offset(static_cast<std::uint32_t>(i));
-    if (next < previous) return std::nullopt;
-    previous = next;
-  }
-  if (previous > glyfLength) return std::nullopt;
+  if (falls || last > glyfLength) return std::nullopt;
   return offsets;
 }
 
-Refusal openFont(sfnt::Bytes image, bool readCmap, std::optional<InputFont>& out) {
+bool Loca::allEqual(std::uint32_t first, std::uint32_t last, std::uint32_t value) const {
+  if (longFormat_) {
+    if (long_[first] != value) return false;
+  } else {
+    if (value % 2 != 0 || 2u * short_[first] != value) return false;
+  }
+  // All entries equal the first exactly when the run equals itself moved by
+  // one entry, which one memcmp over the raw bytes answers.
+  const std::size_t unit = longFormat_ ? 4 : 2;
+  const std::uint8_t* base = (longFormat_ ? long_.data() : short_.data()) + unit * first;
+  return std::memcmp(base, base + unit, unit * (last - first)) == 0;
+}
+
+Refusal openFont(sfnt::Bytes image, bool readCmap, std::optional<InputFont>& out, bool scanLoca) {
   out.reset();
   if (image.size() > kMaxFontSize) return Refusal::TooLarge;
   auto directory = sfnt::Directory::parse(image);
@@ -162,7 +197,7 @@ Refusal openFont(sfnt::Bytes image, bool readCmap, std::optional<InputFont>& out
       !sfnt::readI16(font.head, kHeadIndexToLocFormatOffset, indexToLocFormat)) {
     return Refusal::BadHead;
   }
-  auto offsets = Loca::parse(font.loca, indexToLocFormat != 0, font.glyf.size());
+  auto offsets = Loca::parse(font.loca, indexToLocFormat != 0, font.glyf.size(), scanLoca);
   if (!offsets) return Refusal::BadLoca;
   font.offsets = *offsets;
   font.directory = std::move(*directory);

@@ -55,7 +55,10 @@ std::optional<WindowsCmap> readWindowsCmap(sfnt::Bytes cmap, Refusal& refusal);
 // Glyph offsets from a loca table, checked to rise and to stay inside glyf.
 class Loca {
  public:
-  static std::optional<Loca> parse(sfnt::Bytes loca, bool longFormat, std::size_t glyfLength);
+  // With `scan` off the offsets are taken unchecked: for a font the caller
+  // checks glyph by glyph itself.
+  static std::optional<Loca> parse(sfnt::Bytes loca, bool longFormat, std::size_t glyfLength,
+                                   bool scan = true);
 
   std::uint32_t glyphCount() const { return glyphCount_; }
   bool longFormat() const { return longFormat_; }
@@ -64,6 +67,9 @@ class Loca {
     return longFormat_ ? long_[index] : 2u * static_cast<std::uint32_t>(short_[index]);
   }
   std::uint32_t length(std::uint32_t glyph) const { return offset(glyph + 1) - offset(glyph); }
+  // True when the entries first..last (inclusive, last <= glyphCount()) all
+  // hold `value`: the glyphs between them are empty.
+  bool allEqual(std::uint32_t first, std::uint32_t last, std::uint32_t value) const;
 
  private:
   bool longFormat_ = false;
@@ -81,6 +87,7 @@ struct InputFont {
   // Only read when the tables are rebuilt.
   std::optional<WindowsCmap> windowsCmap;
 
+  // Only for fonts whose loca was scanned.
   sfnt::Bytes glyph(std::uint32_t id) const {
     return glyf.subspan(offsets.offset(id), offsets.length(id));
   }
@@ -88,6 +95,7 @@ struct InputFont {
 
 // Finds and checks the tables the subsetter reads; cmap only when asked to
 // read it, since a subset without rebuilt tables has none.
-Refusal openFont(sfnt::Bytes image, bool readCmap, std::optional<InputFont>& out);
+Refusal openFont(sfnt::Bytes image, bool readCmap, std::optional<InputFont>& out,
+                 bool scanLoca = true);
 
 }  // namespace subset

@@ -2,8 +2,10 @@
 // stayed inside the bytes it was given; none reads past the end.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <span>
 
@@ -108,6 +110,25 @@ class Reader {
   bool ok_;
 };
 
+// One big-endian value from memory already known to hold it, in one load.
+inline std::uint16_t loadU16(const std::uint8_t* p) {
+  std::uint16_t value;
+  std::memcpy(&value, p, 2);
+  if constexpr (std::endian::native == std::endian::little) {
+    value = static_cast<std::uint16_t>((value >> 8) | (value << 8));
+  }
+  return value;
+}
+
+inline std::uint32_t loadU32(const std::uint8_t* p) {
+  std::uint32_t value;
+  std::memcpy(&value, p, 4);
+  if constexpr (std::endian::native == std::endian::little) {
+    value = (value >> 24) | ((value >> 8) & 0xFF00u) | ((value << 8) & 0xFF0000u) | (value << 24);
+  }
+  return value;
+}
+
 // A view of `count` big-endian 16-bit values whose extent was checked when the
 // view was made, so that hot loops can index it without re-checking each read.
 class U16Array {
@@ -123,9 +144,8 @@ class U16Array {
 
   std::size_t size() const { return data_.size() / 2; }
   // `index` must be below size().
-  std::uint16_t operator[](std::size_t index) const {
-    return static_cast<std::uint16_t>((data_[2 * index] << 8) | data_[2 * index + 1]);
-  }
+  std::uint16_t operator[](std::size_t index) const { return loadU16(data_.data() + 2 * index); }
+  const std::uint8_t* data() const { return data_.data(); }
 
  private:
   explicit U16Array(Bytes data) : data_(data) {}
@@ -144,11 +164,8 @@ class U32Array {
   }
 
   std::size_t size() const { return data_.size() / 4; }
-  std::uint32_t operator[](std::size_t index) const {
-    const std::uint8_t* p = data_.data() + 4 * index;
-    return (static_cast<std::uint32_t>(p[0]) << 24) | (static_cast<std::uint32_t>(p[1]) << 16) |
-           (static_cast<std::uint32_t>(p[2]) << 8) | static_cast<std::uint32_t>(p[3]);
-  }
+  std::uint32_t operator[](std::size_t index) const { return loadU32(data_.data() + 4 * index); }
+  const std::uint8_t* data() const { return data_.data(); }
 
  private:
   explicit U32Array(Bytes data) : data_(data) {}
