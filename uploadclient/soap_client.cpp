@@ -106,6 +106,9 @@ bool splitUrl(std::string_view text, CFixedSoapWininetClient::Url& out) {
 
 }  // namespace
 
+CFixedSoapWininetClient::CFixedSoapWininetClient(platform::System& system)
+    : CFixedSoapWininetClient(system, system.internet) {}
+
 CFixedSoapWininetClient::CFixedSoapWininetClient(platform::System& system,
                                                  platform::Internet& internet)
     : system_(system), internet_(internet) {}

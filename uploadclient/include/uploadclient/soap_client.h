@@ -41,6 +41,7 @@ class CFixedSoapWininetClient {
     std::string query;  // from the "?" on, as given
   };
 
+  explicit CFixedSoapWininetClient(platform::System& system);
   CFixedSoapWininetClient(platform::System& system, platform::Internet& internet);
   virtual ~CFixedSoapWininetClient();
   CFixedSoapWininetClient(const CFixedSoapWininetClient&) = delete;
