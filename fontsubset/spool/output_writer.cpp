@@ -65,6 +65,7 @@ bool OutputWriter::writeOut(Bytes bytes) {
 
 bool OutputWriter::write(Bytes bytes) {
   if (failed_) return false;
+  if (bytes.empty()) return true;
   if (bytes.size() > kBufferSize - pending_) {
     if (!writeOut(Bytes(buffer_.data(), pending_))) return !(failed_ = true);
     pending_ = 0;

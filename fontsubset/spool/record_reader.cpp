@@ -233,14 +233,44 @@ bool RecordReader::inflateChunk(const std::uint8_t* p, std::size_t n) {
     z.next_in = const_cast<Bytef*>(p);
     z.avail_in = static_cast<uInt>(piece);
     for (;;) {
+      // The bulk of a long record (a font, an image) is inflated straight
+      // into the record buffer: no copy out of the window, and zlib works on
+      // larger stretches. The buffer still grows only with what arrived.
+      std::size_t direct = 0;
+      if (open_ != nullptr && inVariablePart_ && inf.used() == 0 &&
+          expected_ - gathered_ >= kInflateWindowSize) {
+        if (capacity_ - gathered_ < kInflateWindowSize &&
+            !ensureCapacity(gathered_ + kInflateWindowSize)) {
+          return fail(ReadFailure::OutOfMemory, ERROR_NOT_ENOUGH_MEMORY, openOffset_, open_->code);
+        }
+        direct = std::min({expected_ - gathered_, capacity_ - gathered_,
+                           std::size_t{std::numeric_limits<uInt>::max()}});
+        z.next_out = buffer_.get() + gathered_;
+        z.avail_out = static_cast<uInt>(direct);
+      }
       int rc = inflate(&z, Z_NO_FLUSH);
       if (rc == Z_STREAM_END) {
         inf.ended_ = true;
       } else if (rc != Z_OK && !(rc == Z_BUF_ERROR && z.avail_in == 0)) {
         // Z_BUF_ERROR with input left cannot happen; without input it only
         // means "nothing more until the next chunk".
+        if (direct != 0) inf.reset();
         fileOffset_ += piece - z.avail_in;
         return fail(ReadFailure::InflateCorrupt, 0, streamOffset_);
+      }
+      if (direct != 0) {
+        const bool full = z.avail_out == 0;
+        const std::size_t produced = direct - z.avail_out;
+        inf.reset();
+        gathered_ += produced;
+        streamOffset_ += produced;
+        if (gathered_ == expected_) {
+          const RecordSetEntry* e = open_;
+          open_ = nullptr;
+          if (!deliver(e, Bytes(buffer_.get(), expected_), openOffset_)) return false;
+        }
+        if (inf.ended_ || (z.avail_in == 0 && !full)) break;
+        continue;
       }
       if (z.avail_out == 0) {
         std::uint8_t* w = inf.window_.data();

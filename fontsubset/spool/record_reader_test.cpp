@@ -185,7 +185,8 @@ TEST(RecordReader, ReadsEveryCodeWithItsBytesAndOffsets) {
 }
 
 TEST(RecordReader, ChunkSplitsAtEveryByteGiveTheSameRecords) {
-  for (const Buffer& file : {plainFile(everyCode()), compressedFile(everyCode())}) {
+  // The long blob spans several inflate windows.
+  for (const Buffer& file : {plainFile(everyCode(9000)), compressedFile(everyCode(9000))}) {
     const std::vector<Seen> whole = read(file).seen.records;
     ASSERT_FALSE(whole.empty());
     for (std::size_t split = 0; split <= file.size(); ++split) {
@@ -381,6 +382,23 @@ TEST(RecordReader, LongRecordsGrowTheBufferOnlyAsBytesArrive) {
   EXPECT_EQ(reader.bufferCapacity(), RecordReader::kInitialBufferSize);
   EXPECT_EQ(reader.end(), 0u);
   EXPECT_EQ(reader.lastError(), ERROR_BAD_LENGTH);
+
+  // The same in a compressed body, where long records are inflated straight
+  // into the buffer: it stays within twice what arrived.
+  MetaFileBuilder big;
+  big.blob(1, Buffer(10000, 1));
+  Buffer stream = big.stream();
+  writeU32(MutableBytes(stream).subspan(1), 32, 0x7FFFFFFF);
+  MetaFileBuilder wrapped;
+  wrapped.raw(stream);
+  const Buffer compressed = compressedFile(wrapped);
+  ASSERT_TRUE(reader.begin(kSet, &seen));
+  for (std::size_t at = 0; at < compressed.size(); at += 7) {
+    reader.feed(Bytes(compressed).subspan(at, std::min<std::size_t>(7, compressed.size() - at)));
+  }
+  EXPECT_LE(reader.bufferCapacity(), 2 * stream.size());
+  EXPECT_EQ(reader.end(), 0u);
+  EXPECT_EQ(reader.error().kind, ReadFailure::Truncated);
 }
 
 TEST(RecordReader, CompressedBodyFailuresAndTrailingBytes) {
