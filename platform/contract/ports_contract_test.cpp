@@ -12,6 +12,13 @@ namespace {
 
 using namespace std::string_literals;
 
+// Each suite below runs once per implementation of its port.
+template <typename Subject>
+class SubjectTest : public ::testing::Test {
+ protected:
+  Subject subject;
+};
+
 // ---- Registry
 
 const char kRegText[] =
@@ -35,10 +42,7 @@ struct PosixRegistrySubject {
 };
 
 template <typename Subject>
-class RegistryContract : public ::testing::Test {
- protected:
-  Subject subject;
-};
+class RegistryContract : public SubjectTest<Subject> {};
 using RegistrySubjects = ::testing::Types<FakeRegistrySubject, PosixRegistrySubject>;
 TYPED_TEST_SUITE(RegistryContract, RegistrySubjects);
 
@@ -114,10 +118,7 @@ struct PosixProcessesSubject {
 };
 
 template <typename Subject>
-class ProcessesContract : public ::testing::Test {
- protected:
-  Subject subject;
-};
+class ProcessesContract : public SubjectTest<Subject> {};
 using ProcessesSubjects = ::testing::Types<RecordedProcessesSubject, PosixProcessesSubject>;
 TYPED_TEST_SUITE(ProcessesContract, ProcessesSubjects);
 
@@ -148,10 +149,7 @@ struct PosixLibrariesSubject {
 };
 
 template <typename Subject>
-class LibrariesContract : public ::testing::Test {
- protected:
-  Subject subject;
-};
+class LibrariesContract : public SubjectTest<Subject> {};
 using LibrariesSubjects = ::testing::Types<FakeLibrariesSubject, PosixLibrariesSubject>;
 TYPED_TEST_SUITE(LibrariesContract, LibrariesSubjects);
 
@@ -181,10 +179,7 @@ struct PosixCodePagesSubject {
 };
 
 template <typename Subject>
-class CodePagesContract : public ::testing::Test {
- protected:
-  Subject subject;
-};
+class CodePagesContract : public SubjectTest<Subject> {};
 using CodePagesSubjects = ::testing::Types<FakeCodePagesSubject, PosixCodePagesSubject>;
 TYPED_TEST_SUITE(CodePagesContract, CodePagesSubjects);
 
@@ -231,10 +226,7 @@ TYPED_TEST(CodePagesContract, ConvertsLikeWindows) {
 // ---- System messages
 
 template <typename Messages>
-class SystemMessagesContract : public ::testing::Test {
- protected:
-  Messages messages;
-};
+class SystemMessagesContract : public SubjectTest<Messages> {};
 using MessagesSubjects = ::testing::Types<testing::FakeSystemMessages, posix::PosixSystemMessages>;
 TYPED_TEST_SUITE(SystemMessagesContract, MessagesSubjects);
 
@@ -286,13 +278,13 @@ TYPED_TEST(SystemMessagesContract, EveryCodeTheSystemProducesHasAShortText) {
       hresultFromWin32(ERROR_ACCESS_DENIED),
   };
   for (const ErrorCode code : codes) {
-    const std::optional<std::string> text = this->messages.message(code);
+    const std::optional<std::string> text = this->subject.message(code);
     ASSERT_TRUE(text) << code;
     EXPECT_FALSE(text->empty()) << code;
     EXPECT_NE(text->back(), '\n') << code;
     EXPECT_EQ(text->back(), '.') << code;
   }
-  EXPECT_EQ(this->messages.message(0x0BADC0DEu), std::nullopt);
+  EXPECT_EQ(this->subject.message(0x0BADC0DEu), std::nullopt);
 }
 
 // ---- Environment
@@ -316,10 +308,7 @@ struct PosixEnvironmentSubject {
 };
 
 template <typename Subject>
-class EnvironmentContract : public ::testing::Test {
- protected:
-  Subject subject;
-};
+class EnvironmentContract : public SubjectTest<Subject> {};
 using EnvironmentSubjects = ::testing::Types<FakeEnvironmentSubject, PosixEnvironmentSubject>;
 TYPED_TEST_SUITE(EnvironmentContract, EnvironmentSubjects);
 
@@ -351,10 +340,7 @@ struct PosixDesktopSubject {
 };
 
 template <typename Subject>
-class DesktopContract : public ::testing::Test {
- protected:
-  Subject subject;
-};
+class DesktopContract : public SubjectTest<Subject> {};
 using DesktopSubjects = ::testing::Types<ScriptedDesktopSubject, PosixDesktopSubject>;
 TYPED_TEST_SUITE(DesktopContract, DesktopSubjects);
 

@@ -27,12 +27,17 @@ constexpr off_t kUsesWrite = LLONG_MAX - 3;
 constexpr off_t kDeniesWrite = LLONG_MAX - 2;
 constexpr off_t kDeniesDelete = LLONG_MAX - 1;
 
-bool sharedLock(int fd, off_t byte) {
+struct flock byteLock(short type, off_t byte) {
   struct flock lock = {};
-  lock.l_type = F_RDLCK;
+  lock.l_type = type;
   lock.l_whence = SEEK_SET;
   lock.l_start = byte;
   lock.l_len = 1;
+  return lock;
+}
+
+bool sharedLock(int fd, off_t byte) {
+  struct flock lock = byteLock(F_RDLCK, byte);
   while (fcntl(fd, F_OFD_SETLK, &lock) != 0) {
     if (errno != EINTR) return false;
   }
@@ -41,11 +46,7 @@ bool sharedLock(int fd, off_t byte) {
 
 // True when another handle holds a lock on `byte`.
 bool othersHold(int fd, off_t byte) {
-  struct flock lock = {};
-  lock.l_type = F_WRLCK;
-  lock.l_whence = SEEK_SET;
-  lock.l_start = byte;
-  lock.l_len = 1;
+  struct flock lock = byteLock(F_WRLCK, byte);
   if (fcntl(fd, F_OFD_GETLK, &lock) != 0) return false;
   return lock.l_type != F_UNLCK;
 }
