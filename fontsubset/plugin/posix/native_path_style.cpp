@@ -1,0 +1,7 @@
+#include "plugin/shrink_document.h"
+
+namespace glypter {
+
+PathStyle nativePathStyle() { return PathStyle::Posix; }
+
+}  // namespace glypter
