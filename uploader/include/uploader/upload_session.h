@@ -8,12 +8,16 @@
 #include <string>
 #include <string_view>
 
+#include "platform/errors.h"
 #include "uploader/pages.h"
 
 namespace platform {
 struct System;
 class Process;
+class File;
 }  // namespace platform
+
+class CFileUploadWSProxy;
 
 namespace uploader {
 
@@ -54,6 +58,18 @@ class CUploadSession {
   // Everything after the plug-in: the FileUploadWS session with its wizard
   // watch, and the clean-up that deletes the document.
   void Upload(const std::string& documentPath);
+  // Opens the document and reads its size; false (reported, page opened) when
+  // it can't be uploaded at all.
+  bool OpenDocument(const std::string& documentPath, std::unique_ptr<platform::File>& document,
+                    std::uint64_t& size);
+  // From the header probe to the end of the upload session; the caller's
+  // clean-up follows whatever happens here.
+  void Transfer(const std::string& documentPath, platform::File& document,
+                CFileUploadWSProxy& client, std::unique_ptr<platform::Process>& browser);
+  // The box, the diagnostic box and the error page of a failed service call.
+  void ReportServiceFailure(CFileUploadWSProxy& client, platform::ErrorCode status,
+                            std::string_view caption, ErrorPage page,
+                            const std::string& documentPath, const std::string& webServiceUrl);
 
   platform::System& system_;
 };
