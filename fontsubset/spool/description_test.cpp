@@ -4,7 +4,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "spool/record_reader.h"
 
@@ -14,13 +13,16 @@ namespace {
 using Buffer = std::vector<std::uint8_t>;
 
 bool loadFile(const std::string& path, Buffer& data, std::string& error) {
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(path, ec);
   std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  if (ec || !in) {
     error = "cannot read " + path;
     return false;
   }
-  data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return true;
+  data.resize(size);
+  return static_cast<bool>(
+      in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(size)));
 }
 
 bool build(std::string_view text, Buffer& file, DescriptionError& error) {

@@ -16,6 +16,7 @@ std::optional<MetaFileHeader> parseHeader(Bytes bytes) {
   h.version = fieldU32(bytes, 24);
   h.compressed = fieldU32(bytes, 28);
   h.recordSetParameter = fieldU32(bytes, 32);
+  if (!h.isKnownVersion()) return std::nullopt;
   if (!h.isLong()) {
     h.recordSet = 1;
     h.pageCountPlusOne = 0;

@@ -47,6 +47,8 @@ std::string describe(const ReadError& error) {
       return "no pass in progress";
     case ReadFailure::BadRecordSet:
       return "inconsistent record set table";
+    case ReadFailure::BadVersion:
+      return "header version 0 is neither the short nor the long form";
     case ReadFailure::BadMagic:
       return "not a printer meta file (wrong magic)";
     case ReadFailure::UnknownCode:
@@ -194,6 +196,7 @@ bool RecordReader::headerBytes(const std::uint8_t*& p, std::size_t& n) {
       header_.version = fieldU32(got, 24);
       header_.compressed = fieldU32(got, 28);
       header_.recordSetParameter = fieldU32(got, 32);
+      if (!header_.isKnownVersion()) return fail(ReadFailure::BadVersion, 0, 0);
       if (header_.isLong()) continue;
       header_.recordSet = 1;
       header_.pageCountPlusOne = 0;

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "spool/layouts.h"
@@ -136,13 +135,15 @@ bool inspect(const std::vector<std::uint8_t>& bytes, bool keepFontData, const Re
 }
 
 bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) {
     error = "cannot open";
     return false;
   }
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  if (in.bad()) {
+  const std::streamoff size = in.tellg();
+  in.seekg(0);
+  bytes.resize(size > 0 ? static_cast<std::size_t>(size) : 0);
+  if (size < 0 || !in.read(reinterpret_cast<char*>(bytes.data()), size)) {
     error = "cannot read";
     return false;
   }

@@ -2,7 +2,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "inspect.h"
@@ -146,8 +145,10 @@ TEST_F(Pmftool, FontsWritesTheEmbeddedBytes) {
   Run r = run(fonts, {file, path("out")});
   ASSERT_EQ(r.code, 0) << r.err;
   auto read = [](const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    EXPECT_TRUE(readWholeFile(p.string(), bytes, error)) << p;
+    return std::string(bytes.begin(), bytes.end());
   };
   EXPECT_EQ(read(dir_ / "out" / "01-DejaVuSans.ttf"), read(kSans));
   EXPECT_EQ(read(dir_ / "out" / "02-Mono_Regular.ttf"), read(kMono));

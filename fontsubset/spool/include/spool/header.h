@@ -32,15 +32,17 @@ struct MetaFileHeader {
   std::uint8_t textObjectRatio = 100;
   std::uint8_t pointListRatio = 100;
 
-  bool isLong() const { return version != 1; }
+  // Version 0 has neither header: readers refuse it.
+  bool isKnownVersion() const { return version != 0; }
+  bool isLong() const { return version >= 2; }
   std::size_t size() const { return isLong() ? kLongHeaderSize : kShortHeaderSize; }
   bool isCompressed() const { return compressed == 1; }
 };
 
 bool hasMagic(Bytes bytes);
 
-// Parses a header from the start of `bytes`: nothing when the magic is wrong
-// or the bytes end before the header does. Fields of the long header stay at
+// Parses a header from the start of `bytes`: nothing when the magic is wrong,
+// the version is 0, or the bytes end before the header does. Fields of the long header stay at
 // their defaults for a version-1 header.
 std::optional<MetaFileHeader> parseHeader(Bytes bytes);
 

@@ -77,6 +77,7 @@ enum class ReadFailure {
   NotStarted,    // feed or end without begin, or after end
   BadRecordSet,  // begin was given an inconsistent table
   BadMagic,
+  BadVersion,  // version 0: neither the short nor the long header
   UnknownCode,
   OutOfMemory,
   LengthOverflow,  // fixed + variable length does not fit in 32 bits
