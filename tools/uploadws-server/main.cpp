@@ -337,6 +337,7 @@ class Server {
   int run() {
     httplib::Server http;
     http.set_keep_alive_max_count(1000);
+    http.set_tcp_nodelay(true);
     http.set_payload_max_length(256u << 20);
     http.Post(".*", [this](const httplib::Request& q, httplib::Response& r) { service(q, r); });
     http.Get(".*", [this](const httplib::Request& q, httplib::Response& r) { page(q, r); });
