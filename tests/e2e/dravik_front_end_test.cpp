@@ -1,9 +1,11 @@
 // The real Dravik program up to the point where the upload begins: the usage
 // box, the missing "-file" page opened through a .reg association that names
-// the recorder as the browser, and real plug-ins loaded by path.
+// the recorder as the browser, and real plug-ins loaded by path, whose
+// document is then uploaded to the reference server.
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,7 @@ using e2e::TemporaryFolder;
 
 constexpr const char* kDravik = VARDO_DRAVIK_PATH;
 constexpr const char* kRecorder = VARDO_RECORDER_PATH;
+constexpr const char* kServerProgram = VARDO_UPLOADWS_SERVER_PATH;
 const std::string kPluginDir = VARDO_TEST_PLUGIN_DIR;
 const std::string kServer = "http://127.0.0.1:9";
 const std::string kErrorPage = kServer + "/tolvane/webaccess/uploaderror.aspx";
@@ -71,7 +74,10 @@ struct PluginCase {
   const char* plugin;
   std::vector<std::string> calls;
   std::string pagePrefix;  // empty when the plug-in accepts the document
-  std::string documentAfter;
+  // What is left at the document's path: nothing once it has been uploaded.
+  std::optional<std::string> documentAfter;
+  // What the server stored: the plug-in's result, or nothing when refused.
+  std::optional<std::string> uploaded;
 };
 
 TEST_F(DravikFrontEnd, RunsTheSubmitPluginOnTheDocument) {
@@ -84,8 +90,12 @@ TEST_F(DravikFrontEnd, RunsTheSubmitPluginOnTheDocument) {
     return text;
   }();
   const PluginCase cases[] = {
-      {"plugin_only_submit.so", {submitCall}, "", "original document"},
-      {"plugin_shrinks.so", {"InitializeA(0,0)", submitCall, "Uninitialize()"}, "", "shrunk"},
+      {"plugin_only_submit.so", {submitCall}, "", std::nullopt, "original document"},
+      {"plugin_shrinks.so",
+       {"InitializeA(0,0)", submitCall, "Uninitialize()"},
+       "",
+       std::nullopt,
+       "shrunk"},
       {"plugin_init_refuses.so",
        {"InitializeA(0,0)"},
        "?Failure=Cannot%20initialize%20submitdoc%20library&LibraryPath=",
@@ -109,24 +119,46 @@ TEST_F(DravikFrontEnd, RunsTheSubmitPluginOnTheDocument) {
     std::filesystem::remove(callsLog());
     std::ofstream(document, std::ios::binary) << "original document";
     const std::string library = kPluginDir + "/" + c.plugin;
+    TemporaryFolder store;
+    const e2e::ReferenceServer server(kServerProgram, store.path());
+    ASSERT_FALSE(server.address().empty());
 
-    const ChildResult result = run({"-file", document, "-submitdoc", library, "-server", kServer});
+    // The recorder ends as soon as it has logged the page; the watch would
+    // take that for a cancelled wizard.
+    const ChildResult result = run({"-file", document, "-submitdoc", library, "-server",
+                                    server.address(), "-checkwizard", "no"});
     EXPECT_EQ(result.exitCode, 0);
     const std::string calls = e2e::readFile(callsLog());
     std::string expectedCalls;
     for (const std::string& call : c.calls) expectedCalls += call + "\n";
     EXPECT_EQ(calls, expectedCalls);
-    EXPECT_EQ(e2e::readFile(document), c.documentAfter);
-    if (c.pagePrefix.empty()) continue;
+    // A refused document is kept for the user; an uploaded one goes.
+    EXPECT_EQ(std::filesystem::exists(document), c.documentAfter.has_value());
+    if (c.documentAfter) {
+      EXPECT_EQ(e2e::readFile(document), *c.documentAfter);
+    }
+    std::optional<std::string> uploaded;
+    for (const auto& entry : std::filesystem::directory_iterator(store.path())) {
+      if (entry.path().extension() == ".data") uploaded = e2e::readFile(entry.path());
+    }
+    EXPECT_EQ(uploaded, c.uploaded);
     const std::vector<std::string> pages = e2e::waitForLines(pagesLog(), 1);
     ASSERT_EQ(pages.size(), 1u);
-    EXPECT_TRUE(pages[0].starts_with(kErrorPage + c.pagePrefix + library)) << pages[0];
+    if (c.pagePrefix.empty()) {
+      EXPECT_TRUE(
+          pages[0].starts_with(server.address() + "/tolvane/webaccess/printdriver.xuf?sid="))
+          << pages[0];
+      EXPECT_TRUE(pages[0].ends_with("&filename=doc%201.pmf&FileSize=" +
+                                     std::to_string(c.uploaded->size())))
+          << pages[0];
+      continue;
+    }
+    const std::string errorPage = server.address() + "/tolvane/webaccess/uploaderror.aspx";
+    EXPECT_TRUE(pages[0].starts_with(errorPage + c.pagePrefix + library)) << pages[0];
     if (c.documentAfter == "original document" && c.calls.size() == 3) {
       EXPECT_NE(pages[0].find("&FilePath=" + escapedDocument), std::string::npos) << pages[0];
     }
   }
-  // The plug-in step never deletes the document, refused or not.
-  EXPECT_TRUE(std::filesystem::exists(document));
 }
 
 }  // namespace

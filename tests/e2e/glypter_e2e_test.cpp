@@ -261,14 +261,16 @@ TEST_F(GlypterEndToEnd, AKilledRewriteLeavesTheOldFileOrTheWholeNewOne) {
   std::mt19937 random(std::random_device{}());
   const auto span = std::chrono::duration_cast<std::chrono::microseconds>(whole).count();
   int sawOld = 0, sawNew = 0;
-  for (int run = 0; run < 8; ++run) {
+  for (int run = 0; run < 10; ++run) {
     const fs::path runFolder = folder.path() / ("run" + std::to_string(run));
     fs::create_directories(runFolder);
     const fs::path document = runFolder / "doc.pmf";
     fs::copy_file(original, document);
     const pid_t pid = start(kPmftool, {"shrink", document.string()}, runFolder / "out.txt");
     ASSERT_GT(pid, 0);
-    std::this_thread::sleep_for(std::chrono::microseconds(random() % (span + 1)));
+    // From a third of an uninterrupted run to beyond its end, so that kills
+    // land in the rewrite, around the replace and after it.
+    std::this_thread::sleep_for(std::chrono::microseconds(span / 3 + random() % (span + 1)));
     kill(pid, SIGKILL);
     finish(pid);
     const Bytes now = readBytes(document);
