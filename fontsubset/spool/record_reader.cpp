@@ -142,7 +142,7 @@ bool RecordReader::begin(const RecordSet& set, void* passData) {
   error_ = ReadError{};
   stage_ = Stage::Header;
 
-  bool terminated = false;
+  // A table without its end entry simply has no filler: 0x00 is then unknown.
   for (const RecordSetEntry& e : set.entries) {
     bool lengthOk = e.lengthAt == kNoLengthField ||
                     (e.lengthAt >= 0 && e.lengthAt + 4 <= static_cast<int>(e.fixedLength));
@@ -150,12 +150,8 @@ bool RecordReader::begin(const RecordSet& set, void* passData) {
       return fail(ReadFailure::BadRecordSet, ERROR_INVALID_PARAMETER, 0, e.code);
     }
     if (index_[e.code] == nullptr) index_[e.code] = &e;
-    if (e.code == 0) {
-      terminated = true;
-      break;
-    }
+    if (e.code == 0) break;
   }
-  (void)terminated;  // a table without its end entry simply has no filler
 
   buffer_.reset(new (std::nothrow) std::uint8_t[kInitialBufferSize]);
   if (!buffer_) return fail(ReadFailure::OutOfMemory, ERROR_NOT_ENOUGH_MEMORY, 0);

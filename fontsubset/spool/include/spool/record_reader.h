@@ -42,7 +42,7 @@ struct RecordSetEntry {
 struct RecordSet {
   // Read up to and including the entry with code 0, which stands for the
   // one-byte filler (fixed length 0, no handler). A code missing here is an
-  // unknown code for this pass.
+  // unknown code for this pass. The table must outlive the pass.
   std::span<const RecordSetEntry> entries;
   StartOperation start = nullptr;
   FinishOperation finish = nullptr;
