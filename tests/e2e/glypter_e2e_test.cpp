@@ -268,9 +268,9 @@ TEST_F(GlypterEndToEnd, AKilledRewriteLeavesTheOldFileOrTheWholeNewOne) {
     fs::copy_file(original, document);
     const pid_t pid = start(kPmftool, {"shrink", document.string()}, runFolder / "out.txt");
     ASSERT_GT(pid, 0);
-    // From a third of an uninterrupted run to beyond its end, so that kills
+    // From a quarter of an uninterrupted run to beyond twice its length, so that kills
     // land in the rewrite, around the replace and after it.
-    std::this_thread::sleep_for(std::chrono::microseconds(span / 3 + random() % (span + 1)));
+    std::this_thread::sleep_for(std::chrono::microseconds(span / 4 + random() % (2 * span + 1)));
     kill(pid, SIGKILL);
     finish(pid);
     const Bytes now = readBytes(document);
