@@ -16,6 +16,7 @@ namespace platform::detail {
   X(ERROR_OUTOFMEMORY, "The system ran out of memory.")                                         \
   X(ERROR_NOT_SAME_DEVICE, "The file cannot be moved to another drive or file system.")         \
   X(ERROR_WRITE_PROTECT, "The medium is write-protected.")                                      \
+  X(ERROR_BAD_COMMAND, "The device does not know the command.")                                 \
   X(ERROR_BAD_LENGTH, "A length given to the system is wrong.")                                 \
   X(ERROR_SEEK, "The position in the file could not be set.")                                   \
   X(ERROR_WRITE_FAULT, "Writing to the device failed.")                                         \
@@ -70,6 +71,8 @@ namespace platform::detail {
     "The server's certificate has expired or is not yet valid.")                                \
   X(ERROR_INTERNET_SEC_CERT_CN_INVALID, "The server's certificate is for a different name.")    \
   X(ERROR_INTERNET_HTTP_TO_HTTPS_ON_REDIR, "The server redirected to a secure address.")        \
+  X(ERROR_INTERNET_POST_IS_NON_SECURE,                                                          \
+    "The data would be sent over a connection that is not secure.")                             \
   X(ERROR_INTERNET_SEC_CERT_ERRORS, "The server's certificate has errors.")                     \
   X(ERROR_INTERNET_INVALID_CA,                                                                  \
     "The server's certificate comes from an authority that is not trusted.")                    \

@@ -24,7 +24,6 @@ class Environment;
 
 // Codes of the handle model that errors.h does not name.
 inline constexpr ErrorCode ERROR_INTERNET_INCORRECT_HANDLE_STATE = 12019;
-inline constexpr ErrorCode ERROR_INTERNET_POST_IS_NON_SECURE = 12043;
 inline constexpr ErrorCode ERROR_INTERNET_SECURITY_CHANNEL_ERROR = 12157;
 
 // Flags of the interactive error prompt (InternetErrorDlg).

@@ -18,8 +18,7 @@
 
 namespace spool {
 
-// The platform's table lacks this one code (22) so far; the reader is its only user.
-inline constexpr platform::ErrorCode ERROR_BAD_COMMAND = 22;
+using platform::ERROR_BAD_COMMAND;
 
 class RecordReader;
 struct Record;
