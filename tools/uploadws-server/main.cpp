@@ -4,6 +4,7 @@
 #include <expat.h>
 #include <httplib.h>
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -249,9 +250,25 @@ std::string base64Encode(std::string_view data) {
   return out;
 }
 
+// The value of each byte in the base64 alphabet, -1 for every other byte: a
+// look-up per character keeps large chunks from costing the server more than
+// the client.
+const std::array<std::int8_t, 256>& base64Values() {
+  static const std::array<std::int8_t, 256> values = [] {
+    std::array<std::int8_t, 256> table;
+    table.fill(-1);
+    for (int i = 0; i < 64; ++i) {
+      table[static_cast<unsigned char>(kBase64[i])] = static_cast<std::int8_t>(i);
+    }
+    return table;
+  }();
+  return values;
+}
+
 // Strict: the alphabet, padding only at the end, a multiple of four.
 std::optional<std::string> base64Decode(std::string_view text) {
   if (text.size() % 4 != 0) return std::nullopt;
+  const std::array<std::int8_t, 256>& values = base64Values();
   std::string out;
   out.reserve(text.size() / 4 * 3);
   for (std::size_t i = 0; i < text.size(); i += 4) {
@@ -259,14 +276,14 @@ std::optional<std::string> base64Decode(std::string_view text) {
     int pad = 0;
     for (int k = 0; k < 4; ++k) {
       char c = text[i + k];
-      const char* at = c == '\0' ? nullptr : std::strchr(kBase64, c);
+      const int value = values[static_cast<unsigned char>(c)];
       if (c == '=' && i + 4 == text.size() && k >= 2) {
         ++pad;
         v <<= 6;
         continue;
       }
-      if (at == nullptr || pad != 0) return std::nullopt;
-      v = (v << 6) | static_cast<std::uint32_t>(at - kBase64);
+      if (value < 0 || pad != 0) return std::nullopt;
+      v = (v << 6) | static_cast<std::uint32_t>(value);
     }
     out += static_cast<char>((v >> 16) & 0xFF);
     if (pad < 2) out += static_cast<char>((v >> 8) & 0xFF);
