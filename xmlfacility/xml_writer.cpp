@@ -51,9 +51,19 @@ std::string_view entityFor(unsigned char c) {
 // XML cannot carry at all, become '?'.
 void writeEscaped(std::ostream& stream, std::string_view text, bool inAttribute) {
   const std::array<bool, 256>& special = inAttribute ? kSpecialInAttribute : kSpecialInText;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   std::size_t runStart = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
+    // Long texts such as base64 chunks have no special byte at all: one test
+    // for eight bytes instead of a branch for each.
+    if (text.size() - i >= 8 &&
+        !(special[bytes[i]] | special[bytes[i + 1]] | special[bytes[i + 2]] |
+          special[bytes[i + 3]] | special[bytes[i + 4]] | special[bytes[i + 5]] |
+          special[bytes[i + 6]] | special[bytes[i + 7]])) {
+      i += 7;
+      continue;
+    }
+    const auto c = bytes[i];
     if (!special[c]) continue;
     stream.write(text.data() + runStart, static_cast<std::streamsize>(i - runStart));
     runStart = i + 1;
