@@ -234,6 +234,22 @@ TEST_F(Upload, AReadErrorAfterTwoChunksOpensItsPageAndStillClosesTheSession) {
   EXPECT_EQ(fake.files.openCount(), 0);
 }
 
+TEST_F(Upload, AChunkSizeBeyondWhatAReadTakesIsReportedAsAReadFailure) {
+  fake.files.setFile(kDocument, "abc");
+  answerStart();
+  answer("<ok/>");
+  run("-chunksize 4194304");
+
+  EXPECT_EQ(actions(), (std::vector<std::string>{"StartUpload", "EndUpload"}));
+  EXPECT_EQ(captions(), (std::vector<std::string>{"Dravik"}));
+  EXPECT_EQ(fake.desktop.boxes[0].text, "8\n/spool/doc.pmf");
+  ASSERT_EQ(fake.processes.commandLines.size(), 2u);
+  EXPECT_EQ(fake.processes.commandLines[1],
+            "browser \"http://h:81/tolvane/webaccess/uploaderror.aspx?sid=S-1"
+            "&FilePath=/spool/doc.pmf&Failure=Cannot%20read%20file&FileSize=3&FileOffset=0"
+            "&SystemError=8\"");
+}
+
 // Browsers whose window the user closes: every started process ends by the
 // given look at it.
 class ClosedBrowsers : public platform::testing::RecordedProcesses {
