@@ -94,6 +94,8 @@ struct StartCase {
   std::string sentName;
   std::string sentSize;
 };
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const StartCase& c, std::ostream* out) { *out << c.name; }
 
 class ProxyStartDocument : public ProxyTest, public ::testing::WithParamInterface<StartCase> {};
 
@@ -181,6 +183,8 @@ struct AnswerCase {
   std::string sessionHeaderId;  // after the call; "old" when unchanged
   std::u16string result;        // after the call; u"old" when unchanged
 };
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const AnswerCase& c, std::ostream* out) { *out << c.name; }
 
 class ProxyStartAnswer : public ProxyTest, public ::testing::WithParamInterface<AnswerCase> {};
 

@@ -139,6 +139,8 @@ struct RetryCase {
   int expectedSends;
   bool succeeds;
 };
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const RetryCase& c, std::ostream* out) { *out << c.name; }
 
 class SoapClientRetry : public SoapClientTest, public ::testing::WithParamInterface<RetryCase> {};
 
@@ -212,6 +214,8 @@ struct StatusCase {
   std::u16string detail;
   std::vector<std::string> debug;
 };
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const StatusCase& c, std::ostream* out) { *out << c.name; }
 
 class SoapClientStatus : public SoapClientTest, public ::testing::WithParamInterface<StatusCase> {};
 
@@ -299,6 +303,8 @@ struct PromptCase {
   const char* statusText;
   ErrorCode lastError;
 };
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const PromptCase& c, std::ostream* out) { *out << c.name; }
 
 class SoapClientPrompt : public SoapClientTest, public ::testing::WithParamInterface<PromptCase> {};
 
@@ -405,6 +411,8 @@ struct OpeningCase {
   const char* failedStep;
   std::vector<std::string> debug;
 };
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const OpeningCase& c, std::ostream* out) { *out << c.name; }
 
 class SoapClientOpening : public SoapClientTest,
                           public ::testing::WithParamInterface<OpeningCase> {};

@@ -46,6 +46,8 @@ struct FaultCase {
   std::u16string faultString;
   std::u16string detail;
 };
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const FaultCase& c, std::ostream* out) { *out << c.name; }
 
 class FaultReaderTable : public ::testing::TestWithParam<FaultCase> {};
 
