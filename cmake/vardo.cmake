@@ -7,6 +7,13 @@ if(VARDO_WERROR)
   target_compile_options(vardo_warnings INTERFACE -Werror)
 endif()
 
+# Fuzz builds instrument every library, so the fuzzers see coverage inside the
+# code they drive and not only in their own entry points.
+if(VARDO_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
 if(VARDO_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
