@@ -347,8 +347,12 @@ class Server {
  public:
   explicit Server(Options options) : options_(std::move(options)) {
     fs::create_directories(options_.store);
-    log_.open(options_.log, std::ios::binary | std::ios::app);
-    if (!log_) usage("cannot write " + options_.log.string());
+    // "none" keeps no request log: a benchmark's peer must not spend its time
+    // writing every body out again.
+    if (options_.log != "none") {
+      log_.open(options_.log, std::ios::binary | std::ios::app);
+      if (!log_) usage("cannot write " + options_.log.string());
+    }
   }
 
   int run() {
@@ -404,6 +408,7 @@ class Server {
   }
 
   void logRequest(std::uint64_t sequence, const httplib::Request& q, int status) {
+    if (!log_.is_open()) return;
     std::string line = "{\"n\":" + std::to_string(sequence) +
                        ",\"method\":" + jsonString(q.method) +
                        ",\"target\":" + jsonString(q.target) +
