@@ -269,25 +269,29 @@ const std::array<std::int8_t, 256>& base64Values() {
 std::optional<std::string> base64Decode(std::string_view text) {
   if (text.size() % 4 != 0) return std::nullopt;
   const std::array<std::int8_t, 256>& values = base64Values();
-  std::string out;
-  out.reserve(text.size() / 4 * 3);
-  for (std::size_t i = 0; i < text.size(); i += 4) {
-    std::uint32_t v = 0;
-    int pad = 0;
-    for (int k = 0; k < 4; ++k) {
-      char c = text[i + k];
-      const int value = values[static_cast<unsigned char>(c)];
-      if (c == '=' && i + 4 == text.size() && k >= 2) {
-        ++pad;
-        v <<= 6;
-        continue;
-      }
-      if (value < 0 || pad != 0) return std::nullopt;
-      v = (v << 6) | static_cast<std::uint32_t>(value);
-    }
-    out += static_cast<char>((v >> 16) & 0xFF);
-    if (pad < 2) out += static_cast<char>((v >> 8) & 0xFF);
-    if (pad < 1) out += static_cast<char>(v & 0xFF);
+  std::size_t pad = 0;
+  if (!text.empty() && text.back() == '=') pad = text[text.size() - 2] == '=' ? 2 : 1;
+  std::string out(text.size() / 4 * 3 - pad, '\0');
+  char* to = out.data();
+  const auto* from = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t groups = text.size() / 4;
+  // Whole groups first: one combined sign test finds any byte outside the
+  // alphabet, the padding of the last group included.
+  for (std::size_t g = 0; g + 1 < groups || (g < groups && pad == 0); ++g, from += 4) {
+    const int a = values[from[0]], b = values[from[1]], c = values[from[2]], d = values[from[3]];
+    if ((a | b | c | d) < 0) return std::nullopt;
+    const auto v = static_cast<std::uint32_t>(a << 18 | b << 12 | c << 6 | d);
+    *to++ = static_cast<char>(v >> 16);
+    *to++ = static_cast<char>(v >> 8);
+    *to++ = static_cast<char>(v);
+  }
+  if (pad != 0) {
+    const int a = values[from[0]], b = values[from[1]];
+    const int c = pad == 1 ? values[from[2]] : 0;
+    if ((a | b | c) < 0) return std::nullopt;
+    const auto v = static_cast<std::uint32_t>(a << 18 | b << 12 | c << 6);
+    *to++ = static_cast<char>(v >> 16);
+    if (pad == 1) *to++ = static_cast<char>(v >> 8);
   }
   return out;
 }
