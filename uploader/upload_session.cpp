@@ -142,21 +142,11 @@ bool CUploadSession::OpenDocument(const std::string& documentPath,
   options.disposition = platform::FileDisposition::OpenExisting;
   options.sequentialScan = true;
   if (const platform::ErrorCode error = system_.files.open(documentPath, options, document)) {
-    ShowSystemError(system_, error, documentPath);
-    ShowMessage(system_, 1, "CreateFile failed", documentPath, platform::MB_ICONWARNING);
-    ErrorFacts facts;
-    facts.filePath = documentPath;
-    facts.systemError = FormatSystemError(system_, error);
-    OpenErrorPage(ErrorPage::CannotOpenFile, facts);
+    ReportFileFailure(error, documentPath, "CreateFile failed", ErrorPage::CannotOpenFile);
     return false;
   }
   if (const platform::ErrorCode error = document->size(&size)) {
-    ShowSystemError(system_, error, documentPath);
-    ShowMessage(system_, 1, "GetFileSize failed", documentPath, platform::MB_ICONWARNING);
-    ErrorFacts facts;
-    facts.filePath = documentPath;
-    facts.systemError = FormatSystemError(system_, error);
-    OpenErrorPage(ErrorPage::CannotGetFileSize, facts);
+    ReportFileFailure(error, documentPath, "GetFileSize failed", ErrorPage::CannotGetFileSize);
     return false;
   }
   fileSize = static_cast<std::uint32_t>(size);
@@ -171,6 +161,16 @@ bool CUploadSession::OpenDocument(const std::string& documentPath,
     return false;
   }
   return true;
+}
+
+void CUploadSession::ReportFileFailure(platform::ErrorCode error, const std::string& documentPath,
+                                       std::string_view caption, ErrorPage page) {
+  ShowSystemError(system_, error, documentPath);
+  ShowMessage(system_, 1, caption, documentPath, platform::MB_ICONWARNING);
+  ErrorFacts facts;
+  facts.filePath = documentPath;
+  facts.systemError = FormatSystemError(system_, error);
+  OpenErrorPage(page, facts);
 }
 
 void CUploadSession::Transfer(const std::string& documentPath, platform::File& document,

@@ -66,6 +66,10 @@ class CUploadSession {
   // clean-up follows whatever happens here.
   void Transfer(const std::string& documentPath, platform::File& document,
                 CFileUploadWSProxy& client, std::unique_ptr<platform::Process>& browser);
+  // The box, the diagnostic box and the error page of a document that can't
+  // be opened or measured.
+  void ReportFileFailure(platform::ErrorCode error, const std::string& documentPath,
+                         std::string_view caption, ErrorPage page);
   // The box, the diagnostic box and the error page of a failed service call.
   void ReportServiceFailure(CFileUploadWSProxy& client, platform::ErrorCode status,
                             std::string_view caption, ErrorPage page,
